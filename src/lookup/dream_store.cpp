@@ -1,0 +1,147 @@
+#include "dream_store.h"
+
+#include "jet_reader.h"
+#include "store_error.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace somnara {
+
+namespace {
+
+std::string absoluteName(const std::string &path)
+{
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(std::filesystem::u8path(path), ec);
+    if (ec)
+        return path;
+    const auto text = absolute.lexically_normal().u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string lower(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+FileFormat detectFormat(const std::string &path)
+{
+    std::error_code ec;
+    const auto fsPath = std::filesystem::u8path(path);
+    const auto status = std::filesystem::status(fsPath, ec);
+    if (!std::filesystem::exists(status))
+        return FileFormat::Missing;
+    if (std::filesystem::is_directory(status))
+        return FileFormat::Directory;
+
+    std::ifstream file(fsPath, std::ios::binary);
+    if (!file)
+        return FileFormat::Unreadable;
+    std::array<char, 32> head{};
+    file.read(head.data(), head.size());
+    const auto got = static_cast<size_t>(file.gcount());
+
+    static constexpr char sqliteMagic[] = "SQLite format 3"; // with its terminating zero
+    if (got >= sizeof sqliteMagic && std::memcmp(head.data(), sqliteMagic, sizeof sqliteMagic) == 0)
+        return FileFormat::SQLite;
+
+    // Jet and ACE files start with 00 01 00 00 and the engine's name.
+    static constexpr char jetMagic[] = "Standard Jet DB";
+    static constexpr char aceMagic[] = "Standard ACE DB";
+    if (got >= 4 + sizeof jetMagic && head[0] == 0 && head[1] == 1 && head[2] == 0 && head[3] == 0
+        && (std::memcmp(head.data() + 4, jetMagic, sizeof jetMagic) == 0
+            || std::memcmp(head.data() + 4, aceMagic, sizeof aceMagic) == 0))
+        return FileFormat::Jet;
+    return FileFormat::Unknown;
+}
+
+std::string dataSourceOf(std::string_view connectionString)
+{
+    while (!connectionString.empty()) {
+        const auto end = connectionString.find(';');
+        const auto part = connectionString.substr(0, end);
+        const auto equals = part.find('=');
+        if (equals != std::string_view::npos
+            && lower(trimmed(part.substr(0, equals))) == "data source")
+            return std::string(trimmed(part.substr(equals + 1)));
+        if (end == std::string_view::npos)
+            break;
+        connectionString.remove_prefix(end + 1);
+    }
+    return {};
+}
+
+std::string trimProviderMessage(std::string message)
+{
+    while (!message.empty()) {
+        const auto c = static_cast<unsigned char>(message.back());
+        if (c <= ' ' || c == '.' || c == 0x7f)
+            message.pop_back();
+        else
+            break;
+    }
+    return message;
+}
+
+std::unique_ptr<DreamStore> DreamStore::open(const std::string &dataSource)
+{
+    if (dataSource.empty())
+        throw StoreError("连接字符串没有指明数据库文件（Data Source）");
+
+    const std::string where = "（查找位置：" + absoluteName(dataSource) + "）";
+    const std::string quoted = "“" + dataSource + "”";
+
+    switch (detectFormat(dataSource)) {
+    case FileFormat::Missing:
+        throw StoreError("找不到梦境数据库文件" + quoted + where);
+    case FileFormat::Directory:
+        throw StoreError(quoted + "是一个文件夹，不是梦境数据库文件" + where);
+    case FileFormat::Unreadable:
+        throw StoreError("无法读取梦境数据库文件" + quoted + "，请检查文件权限" + where);
+    case FileFormat::Unknown:
+        throw StoreError(quoted + "不是梦境数据库：既不是 SQLite 也不是 Access 数据库文件" + where);
+    case FileFormat::Jet:
+        return std::unique_ptr<DreamStore>(
+            new DreamStore(loadJetTable(dataSource, dataSource), FileFormat::Jet));
+    case FileFormat::SQLite:
+        break;
+    }
+
+    sqlite::Database db;
+    bool hasTable = false;
+    try {
+        db = sqlite::Database::openReadOnly(dataSource);
+        sqlite::Statement query(db, "SELECT 1 FROM sqlite_schema WHERE type IN ('table', 'view') "
+                                    "AND name = 'Somnara' COLLATE NOCASE");
+        hasTable = query.step();
+    } catch (const StoreError &error) {
+        // SQLite's own words ("file is not a database", "database is locked") say what is wrong.
+        const std::string reason = db ? db.lastError() : error.what();
+        throw StoreError("无法读取梦境数据库" + quoted + "：" + reason + where);
+    }
+    if (!hasTable)
+        throw StoreError(quoted + "不是梦境数据库：其中没有数据表 Somnara" + where);
+    return std::unique_ptr<DreamStore>(new DreamStore(std::move(db), FileFormat::SQLite));
+}
+
+} // namespace somnara
