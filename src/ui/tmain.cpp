@@ -200,12 +200,14 @@ bool TMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (watched == Edit1 && !key->text().isEmpty()) {
-            QChar typed = key->text().front();
+        if (watched == Edit1) {
             // Enter types a carriage return, also with Shift; with Ctrl or Alt it types none.
-            if (isReturn(key) && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
-                typed = QChar(13);
-            Edit1KeyPress(typed);
+            const bool plainReturn =
+                isReturn(key) && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+            if (plainReturn || (!isReturn(key) && !key->text().isEmpty())) {
+                QChar typed = plainReturn ? QChar(13) : key->text().front();
+                Edit1KeyPress(typed);
+            }
         } else if (watched == Button1 && isReturn(key)) {
             // Enter presses the focused button, as the platform's buttons do; with a modifier
             // it does nothing.

@@ -1,10 +1,12 @@
 // Checks the dictionary the build made: build/smra.mdb from data/dict.
+#include "dict_source.h"
 #include "dream_lookup.h"
 #include "dream_query.h"
 #include "sqlite.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,10 +31,32 @@ std::vector<std::string> everydayKeywords()
 
 TEST(Dictionary, firstRowIsTheKeywordShownAtStart)
 {
+    // The very statement the window opens with.
     const auto db = sqlite::Database::openReadOnly(kDatabase);
-    sqlite::Statement first(db, "select 主题 from Somnara");
+    sqlite::Statement first(db, "select * from Somnara");
     ASSERT_TRUE(first.step());
-    EXPECT_EQ(first.text(0), "父母");
+    ASSERT_EQ(first.columnName(1), "主题");
+    EXPECT_EQ(first.text(1), "父母");
+}
+
+TEST(Dictionary, holdsARowForEveryTopicAndAliasOfTheSource)
+{
+    std::vector<std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(SOMNARA_SOURCE_DIR "/data/dict"))
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    const auto source = dict::parse(files, dict::Charset::load(SOMNARA_SOURCE_DIR "/tools/gb2312-hanzi.txt"));
+    ASSERT_TRUE(source.problems.empty());
+    size_t names = 0;
+    for (const auto &entry : source.entries)
+        names += 1 + entry.aliases.size();
+
+    const auto db = sqlite::Database::openReadOnly(kDatabase);
+    sqlite::Statement rows(db, "select count(*), count(distinct 内容) from Somnara");
+    ASSERT_TRUE(rows.step());
+    EXPECT_EQ(rows.integer(0), static_cast<long long>(names));
+    EXPECT_EQ(rows.integer(1), static_cast<long long>(source.entries.size()));
 }
 
 TEST(Dictionary, everyRowHasAnInterpretation)
@@ -42,6 +66,25 @@ TEST(Dictionary, everyRowHasAnInterpretation)
                                 "or 主题 is null or 主题 = ''");
     ASSERT_TRUE(empty.step());
     EXPECT_EQ(empty.integer(0), 0);
+}
+
+TEST(Dictionary, holdsAThousandTopicsInEveryCategory)
+{
+    const auto db = sqlite::Database::openReadOnly(kDatabase);
+    // An alias row repeats the interpretation of the topic row just before it.
+    sqlite::Statement counts(db, "select 分类, count(*) from Somnara a where not exists "
+                                 "(select 1 from Somnara b where b.编号 = a.编号 - 1 and b.内容 = a.内容) "
+                                 "group by 分类");
+    long long topics = 0;
+    int categories = 0;
+    while (counts.step()) {
+        ++categories;
+        topics += counts.integer(1);
+        EXPECT_GE(counts.integer(1), 40) << *counts.text(0);
+        std::printf("%s: %lld topics\n", counts.text(0)->c_str(), counts.integer(1));
+    }
+    EXPECT_EQ(categories, 14);
+    EXPECT_GE(topics, 1000);
 }
 
 TEST(Dictionary, everydayKeywordsAreFound)
