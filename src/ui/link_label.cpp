@@ -35,7 +35,8 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
 
 void LinkLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // The second press of a double-click is not a new click.
+    // The second press of a double-click arrives as a press, then this: it is no new click.
+    m_pressed = false;
     event->accept();
 }
 
