@@ -21,8 +21,9 @@ bool terminateRequested = false;
 
 void setTitle(const QString &title)
 {
+    // Kept to ourselves, not made Qt's display name: on X11 Qt appends that name to every
+    // window title ("Somnara大全 2.0 — Somnara大全"), and each window's caption is exact.
     storedTitle() = title;
-    QApplication::setApplicationDisplayName(title);
 }
 
 QString title()

@@ -23,7 +23,9 @@ inline constexpr size_t kLikePatternLimit = 50000;
 // The lookup statement: in exact mode the topic equals the keyword, in containment mode it
 // contains it. The keyword itself never becomes SQL text, so an apostrophe in it is just a
 // character; % and _ keep their LIKE meaning in containment mode.
-std::string lookupStatement(bool containment);
+// With `topicsIndexed` (see DreamStore) a containment lookup yields the same first row without
+// reading every whole row of the table.
+std::string lookupStatement(bool containment, bool topicsIndexed = false);
 
 // Re-queries for `keyword`: close, new statement, open. Throws StoreError when it cannot run;
 // the query is then left closed.

@@ -17,9 +17,10 @@ void DreamQuery::setConnectionString(std::string connectionString)
     m_connectionString = std::move(connectionString);
 }
 
-void DreamQuery::setSql(std::string sql)
+void DreamQuery::setSql(std::string sql, std::string indexedSql)
 {
     m_sql = std::move(sql);
+    m_indexedSql = std::move(indexedSql);
 }
 
 void DreamQuery::setParameter(std::string name, std::string value)
@@ -38,15 +39,28 @@ void DreamQuery::clearParameters()
     m_parameters.clear();
 }
 
+void DreamQuery::connect()
+{
+    try {
+        // SQLite caches the file's structure, which a file rewritten in place need not share.
+        if (m_store && m_store->changedSinceOpened())
+            m_store.reset();
+        if (m_store)
+            return;
+        m_store = DreamStore::open(dataSourceOf(m_connectionString));
+    } catch (const StoreError &error) {
+        throw StoreError(trimProviderMessage(error.what()));
+    }
+}
+
 void DreamQuery::open()
 {
     if (m_active)
         return;
+    connect();
     try {
-        if (!m_store)
-            m_store = DreamStore::open(dataSourceOf(m_connectionString));
-
-        sqlite::Statement statement(m_store->database(), m_sql);
+        const bool indexed = !m_indexedSql.empty() && m_store->topicsIndexed();
+        sqlite::Statement statement(m_store->database(), indexed ? m_indexedSql : m_sql);
         for (const auto &[name, value] : m_parameters) {
             const std::string placeholder = ":" + name;
             if (const int index = statement.parameterIndex(placeholder.c_str()))

@@ -42,7 +42,52 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
+bool hasTopicIndex(const sqlite::Database &db)
+{
+    try {
+        // A view or a WITHOUT ROWID table has no rowid, and a column named like it hides it.
+        sqlite::Statement table(db, "SELECT (SELECT type FROM sqlite_schema WHERE name = 'Somnara' "
+                                    "COLLATE NOCASE) = 'table' AND NOT EXISTS (SELECT 1 FROM "
+                                    "pragma_table_info('Somnara') WHERE name IN ('rowid', "
+                                    "'_rowid_', 'oid') COLLATE NOCASE)");
+        if (!table.step() || table.integer(0) == 0)
+            return false;
+        sqlite::Statement rowid(db, "SELECT rowid FROM Somnara LIMIT 0");
+        sqlite::Statement index(db, "SELECT 1 FROM pragma_index_list('Somnara') AS list, "
+                                    "pragma_index_info(list.name) AS info WHERE list.partial = 0 "
+                                    "AND info.seqno = 0 AND info.name = '主题' COLLATE NOCASE");
+        return index.step();
+    } catch (const StoreError &) {
+        return false;
+    }
+}
+
+// Changes whenever another connection has committed to the file; never for an in-memory copy.
+long long dataVersion(const sqlite::Database &db)
+{
+    sqlite::Statement version(db, "PRAGMA data_version");
+    return version.step() ? version.integer(0) : 0;
+}
+
 } // namespace
+
+DreamStore::DreamStore(sqlite::Database db, FileFormat format)
+    : m_db(std::move(db)), m_format(format), m_topicsIndexed(hasTopicIndex(m_db)),
+      m_dataVersion(dataVersion(m_db))
+{
+}
+
+bool DreamStore::changedSinceOpened() const
+{
+    try {
+        return dataVersion(m_db) != m_dataVersion;
+    } catch (const StoreError &) {
+        if (m_db.busy())
+            throw;
+        // No longer even a database: opening it afresh says what it has become.
+        return true;
+    }
+}
 
 FileFormat detectFormat(const std::string &path)
 {
@@ -131,12 +176,19 @@ std::unique_ptr<DreamStore> DreamStore::open(const std::string &dataSource)
     bool hasTable = false;
     try {
         db = sqlite::Database::openReadOnly(dataSource);
+        // A lookup reads a handful of pages, which the system caches anyway; SQLite's own cache
+        // needs little more than the upper levels of the trees, so it is held at 1 MiB instead
+        // of growing towards its default 2 MB over the first few hundred lookups.
+        db.execute("PRAGMA cache_size = -1024");
         sqlite::Statement query(db, "SELECT 1 FROM sqlite_schema WHERE type IN ('table', 'view') "
                                     "AND name = 'Somnara' COLLATE NOCASE");
         hasTable = query.step();
     } catch (const StoreError &error) {
-        // SQLite's own words ("file is not a database", "database is locked") say what is wrong.
-        const std::string reason = db ? db.lastError() : error.what();
+        // SQLite's own words ("file is not a database") say what is wrong; a lock held by
+        // another program is told as a lookup tells it.
+        std::string reason = db ? db.lastError() : error.what();
+        if (db && db.busy())
+            reason = "数据库正被其他程序占用：" + reason;
         throw StoreError("无法读取梦境数据库" + quoted + "：" + reason + where);
     }
     if (!hasTable)

@@ -39,11 +39,21 @@ public:
     const sqlite::Database &database() const { return m_db; }
     FileFormat format() const { return m_format; }
 
+    // Somnara is an ordinary table (rows in rowid order) with an index that starts with 主题,
+    // so a containment lookup can scan the short index entries instead of every whole row.
+    bool topicsIndexed() const { return m_topicsIndexed; }
+
+    // Another program has written the file since it was opened (a copy over it, say): what
+    // was learnt from it at opening, its structure included, may no longer hold.
+    bool changedSinceOpened() const;
+
 private:
-    DreamStore(sqlite::Database db, FileFormat format) : m_db(std::move(db)), m_format(format) {}
+    DreamStore(sqlite::Database db, FileFormat format);
 
     sqlite::Database m_db;
     FileFormat m_format;
+    bool m_topicsIndexed = false;
+    long long m_dataVersion = 0;
 };
 
 } // namespace somnara

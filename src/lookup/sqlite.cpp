@@ -68,6 +68,12 @@ void Database::execute(std::string_view sql)
     }
 }
 
+bool Database::busy() const
+{
+    const int code = m_handle ? sqlite3_errcode(m_handle) : SQLITE_OK;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 std::string Database::lastError() const
 {
     return m_handle ? sqlite3_errmsg(m_handle) : "";

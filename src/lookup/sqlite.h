@@ -30,6 +30,8 @@ public:
 
     void execute(std::string_view sql);
     std::string lastError() const;
+    // The last call failed because another connection holds a lock on the file.
+    bool busy() const;
 
 private:
     sqlite3 *m_handle = nullptr;

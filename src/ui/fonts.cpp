@@ -1,25 +1,27 @@
 #include "fonts.h"
 
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QStringList>
 
 namespace somnara {
 
-void installFontSubstitutes()
+namespace {
+
+// Song (Ming) serif faces with simplified-Chinese glyph shapes, best first. The SC families
+// come before anything else so that characters shared with Japanese never take their forms.
+QStringList songFaces()
 {
-    // A Song (Ming) serif face with simplified-Chinese glyph shapes; the SC family comes first
-    // so shared code points never take Japanese forms.
-    const QStringList song{QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC"),
-                           QStringLiteral("AR PL UMing CN"), QStringLiteral("SimSun"),
-                           QStringLiteral("Songti SC"), QStringLiteral("Noto Sans CJK SC")};
-    QFont::insertSubstitutions(QStringLiteral("宋体"), song);
-    QFont::insertSubstitutions(QStringLiteral("SimSun"), song.mid(0, 3) + song.mid(4));
-    const QStringList sans{QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
-                           QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Helvetica"),
-                           QStringLiteral("Noto Sans CJK SC")};
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), sans);
+    return {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC"),
+            QStringLiteral("AR PL UMing CN"), QStringLiteral("SimSun"), QStringLiteral("Songti SC")};
 }
 
-namespace {
+// Plain sans faces for Latin text.
+QStringList sansFaces()
+{
+    return {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+            QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Helvetica")};
+}
 
 QFont font(const QString &family, int pixels)
 {
@@ -32,6 +34,34 @@ QFont font(const QString &family, int pixels)
 }
 
 } // namespace
+
+void installFontSubstitutes()
+{
+    // When no Song face is installed a Chinese sans face still beats one with Japanese shapes.
+    const QStringList song = songFaces() << QStringLiteral("Noto Sans CJK SC");
+    QFont::insertSubstitutions(QStringLiteral("宋体"), song);
+    QStringList simsun = song;
+    simsun.removeAll(QStringLiteral("SimSun"));
+    QFont::insertSubstitutions(QStringLiteral("SimSun"), simsun);
+
+    // On the original system Chinese text in the window font comes out in the Song face; the
+    // substitutes after the sans faces are where Qt looks for the characters they lack.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), sansFaces() + song);
+
+    // The same for the toolkit's own font (menus, message boxes): left alone, fontconfig picks
+    // the first CJK face it knows for Chinese text, often a Japanese one.
+    if (qGuiApp) {
+        const QFont appFont = QGuiApplication::font();
+        const QString named = appFont.family();
+        const QString resolved = QFontInfo(appFont).family();
+        if (!song.contains(resolved)) {
+            QStringList substitutes = song;
+            if (named != resolved)
+                substitutes.prepend(resolved);
+            QFont::insertSubstitutions(named, substitutes);
+        }
+    }
+}
 
 QFont windowFont()
 {

@@ -1,19 +1,26 @@
 #include "tmain.h"
 
 #include "application.h"
+#include "context_menu.h"
 #include "data_source.h"
 #include "db_memo.h"
 #include "dream_lookup.h"
 #include "dream_query.h"
 #include "error_box.h"
 #include "fonts.h"
+#include "image_list.h"
 #include "instance_guard.h"
 #include "link_label.h"
 #include "maker_links.h"
+#include "page_control.h"
+#include "popup_menu.h"
+#include "skin_engine.h"
+#include "skin_store.h"
+#include "svg_icon.h"
+#include "window_placement.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QContextMenuEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -21,8 +28,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTabWidget>
-#include <QVBoxLayout>
+
+#include <limits>
 
 using namespace somnara;
 
@@ -35,9 +42,10 @@ T *named(T *object, const char *name)
     return object;
 }
 
-QFrame *raisedPanel(QWidget *parent, const char *name)
+QFrame *raisedPanel(QWidget *parent, const char *name, const QRect &geometry)
 {
     auto *panel = named(new QFrame(parent), name);
+    panel->setGeometry(geometry);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setLineWidth(1);
     return panel;
@@ -51,7 +59,8 @@ bool isReturn(const QKeyEvent *key)
 } // namespace
 
 TMain::TMain(QWidget *parent)
-    : QWidget(parent), ADOQuery1(std::make_unique<DreamQuery>()),
+    : QWidget(parent), ImageList1(std::make_unique<ImageList>(QSize(16, 16))),
+      ADOQuery1(std::make_unique<DreamQuery>()),
       DataSource1(std::make_unique<DataSource>())
 {
     setObjectName(QStringLiteral("Main"));
@@ -60,6 +69,11 @@ TMain::TMain(QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(393, 323);
+    centreOnFirstShow(this);
+
+    ImageList1->add(svgIcon(QStringLiteral(":/images/globe.svg")));
+    ImageList1->add(svgIcon(QStringLiteral(":/images/burst.svg")));
+    ImageList1->add(svgIcon(QStringLiteral(":/images/bulb.svg")));
 
     createControls();
     createPopupMenu();
@@ -67,6 +81,12 @@ TMain::TMain(QWidget *parent)
     ADOQuery1->setSql(std::string(kStartStatement));
     DataSource1->setDataSet(ADOQuery1.get());
     DBMemo1->setDataSource(DataSource1.get());
+
+    // The skin engine's settings are its defaults; it reads its start skin, a copy of the
+    // store's default one, before the creation handler runs.
+    SD = new SkinData(this);
+    ss = std::make_unique<SkinStore>(SkinStore::builtIn());
+    SD->readStartData(builtInStartSkin());
 
     // The window is complete: its creation handler runs last.
     guarded([this] { FormCreate(); });
@@ -80,22 +100,17 @@ TMain::~TMain()
 
 void TMain::createControls()
 {
-    auto *windowLayout = new QVBoxLayout(this);
-    windowLayout->setContentsMargins(0, 0, 0, 0);
-    windowLayout->setSpacing(0);
-
-    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    // Positions and sizes are pixels at 96 dpi; Qt scales them with the screen.
+    PageControl1 = named(new PageControl(this), "PageControl1");
+    PageControl1->setGeometry(0, 0, 393, 297);
+    // The page sits inside a 4-pixel border, below a 25-pixel row of tabs.
+    PageControl1->setPageMargins(QMargins(4, 25, 4, 4));
+    PageControl1->setIconSize(ImageList1->size());
     TabSheet1 = named(new QWidget, "TabSheet1");
-    PageControl1->addTab(TabSheet1, QStringLiteral("电脑解梦"));
-    windowLayout->addWidget(PageControl1, 1);
-
-    auto *pageLayout = new QVBoxLayout(TabSheet1);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    pageLayout->setSpacing(0);
+    PageControl1->addTab(TabSheet1, ImageList1->image(0), QStringLiteral("电脑解梦"));
 
     GroupBox1 = named(new QGroupBox(TabSheet1), "GroupBox1");
-    GroupBox1->setFixedHeight(45);
-    pageLayout->addWidget(GroupBox1);
+    GroupBox1->setGeometry(0, 0, 385, 45);
 
     Label1 = named(new QLabel(QStringLiteral("请输入关键词："), GroupBox1), "Label1");
     Label1->setFont(bodyFont());
@@ -105,7 +120,9 @@ void TMain::createControls()
     Edit1 = named(new QLineEdit(QStringLiteral("父母"), GroupBox1), "Edit1");
     Edit1->setFont(bodyFont());
     Edit1->setGeometry(91, 15, 214, 20);
+    Edit1->setMaxLength(std::numeric_limits<int>::max());
     Edit1->installEventFilter(this);
+    Label1->setBuddy(Edit1); // names the box for screen readers
 
     Button1 = named(new QPushButton(QStringLiteral("开始解梦"), GroupBox1), "Button1");
     Button1->setFont(bodyFont());
@@ -114,12 +131,7 @@ void TMain::createControls()
     Button1->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
 
-    Panel1 = raisedPanel(TabSheet1, "Panel1");
-    pageLayout->addWidget(Panel1, 1);
-    auto *panelLayout = new QVBoxLayout(Panel1);
-    panelLayout->setContentsMargins(1, 1, 1, 1);
-    panelLayout->setSpacing(0);
-    panelLayout->addStretch(1);
+    Panel1 = raisedPanel(TabSheet1, "Panel1", QRect(0, 45, 385, 223));
 
     Label3 = named(new QLabel(QStringLiteral("梦的解释："), Panel1), "Label3");
     Label3->setFont(bodyFont());
@@ -128,19 +140,17 @@ void TMain::createControls()
 
     DBMemo1 = named(new DBMemo(Panel1), "DBMemo1");
     DBMemo1->setFont(bodyFont());
-    DBMemo1->setFixedHeight(199);
+    DBMemo1->setGeometry(1, 23, 383, 199);
     DBMemo1->setDataField(QStringLiteral("内容"));
     DBMemo1->setToolTip(QStringLiteral("解释"));
     DBMemo1->setAccessibleDescription(QStringLiteral("解释"));
-    panelLayout->addWidget(DBMemo1);
+    Label3->setBuddy(DBMemo1);
 
     CheckBox1 = named(new QCheckBox(QStringLiteral("模糊查询"), Panel1), "CheckBox1");
     CheckBox1->setFont(bodyFont());
     CheckBox1->setGeometry(70, 3, 69, 17);
 
-    Panel2 = raisedPanel(this, "Panel2");
-    Panel2->setFixedHeight(26);
-    windowLayout->addWidget(Panel2);
+    Panel2 = raisedPanel(this, "Panel2", QRect(0, 297, 393, 26));
 
     Label2 = named(new LinkLabel(Panel2), "Label2");
     Label2->setText(QStringLiteral("Quorvel软件 | 获取更新版本"));
@@ -194,6 +204,14 @@ void TMain::createPopupMenu()
     wire(N21, &TMain::N21Click);
     wire(N31, &TMain::N31Click);
     wire(N41, &TMain::N41Click);
+
+    PopupMenu::prepareOnOpening(PopupMenu1);
+    // The controls that name the menu; the others pass a request up to one of them, except the
+    // keyword box and the memo, which answer it with their own edit menu.
+    const QList<QWidget *> menuOwners{this, PageControl1, Button1};
+    for (QWidget *owner : menuOwners)
+        ContextMenu::setPopupMenu(owner, PopupMenu1);
+    ContextMenu::acceptShiftF10(this);
 }
 
 bool TMain::eventFilter(QObject *watched, QEvent *event)
@@ -219,12 +237,6 @@ bool TMain::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TMain::contextMenuEvent(QContextMenuEvent *event)
-{
-    PopupMenu1->popup(event->globalPos());
-    event->accept();
-}
-
 void TMain::Button1Click()
 {
     const bool containment = CheckBox1->isChecked();
@@ -244,10 +256,25 @@ void TMain::N1Click()
     close();
 }
 
-void TMain::N11Click() {}
-void TMain::N21Click() {}
-void TMain::N31Click() {}
-void TMain::N41Click() {}
+void TMain::N11Click()
+{
+    SD->LoadFromStore(*ss, 1);
+}
+
+void TMain::N21Click()
+{
+    SD->LoadFromStore(*ss, 2);
+}
+
+void TMain::N31Click()
+{
+    SD->LoadFromStore(*ss, 3);
+}
+
+void TMain::N41Click()
+{
+    SD->LoadFromStore(*ss, 0);
+}
 
 void TMain::FormCreate()
 {

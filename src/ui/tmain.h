@@ -12,13 +12,16 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QTabWidget;
 
 namespace somnara {
 class DataSource;
 class DBMemo;
 class DreamQuery;
+class ImageList;
 class LinkLabel;
+class PageControl;
+class SkinData;
+class SkinStore;
 } // namespace somnara
 
 // The main window. Its components and handlers keep the names the design gives them, so the
@@ -31,7 +34,7 @@ public:
     explicit TMain(QWidget *parent = nullptr);
     ~TMain() override;
 
-    QTabWidget *PageControl1;
+    somnara::PageControl *PageControl1;
     QWidget *TabSheet1;
     QGroupBox *GroupBox1;
     QLabel *Label1;
@@ -39,10 +42,13 @@ public:
     QPushButton *Button1;
     QFrame *Panel1;
     somnara::DBMemo *DBMemo1;
+    std::unique_ptr<somnara::ImageList> ImageList1;
     std::unique_ptr<somnara::DreamQuery> ADOQuery1;
     std::unique_ptr<somnara::DataSource> DataSource1;
     QMenu *PopupMenu1;
     QAction *N1;
+    somnara::SkinData *SD;
+    std::unique_ptr<somnara::SkinStore> ss;
     QMenu *N4;
     QAction *N5;
     QAction *N11;
@@ -75,7 +81,6 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void createControls();
