@@ -9,6 +9,7 @@
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -73,6 +74,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // SQLite makes these beside a database in write-ahead-log mode; left over, they would
+    // carry one input's pages into the next.
+    for (const char *leftover : {"smra.mdb-wal", "smra.mdb-shm", "smra.mdb-journal"})
+        std::remove(leftover);
     {
         std::ofstream file("smra.mdb", std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));

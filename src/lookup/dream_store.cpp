@@ -185,10 +185,14 @@ std::unique_ptr<DreamStore> DreamStore::open(const std::string &dataSource)
         hasTable = query.step();
     } catch (const StoreError &error) {
         // SQLite's own words ("file is not a database") say what is wrong; a lock held by
-        // another program is told as a lookup tells it.
+        // another program is told as a lookup tells it, and a write left unfinished in our
+        // words, since SQLite's ("attempt to write a readonly database") would blame us.
         std::string reason = db ? db.lastError() : error.what();
         if (db && db.busy())
             reason = "数据库正被其他程序占用：" + reason;
+        else if (db && db.interruptedWrite())
+            reason = "另一个程序写入它时中断了，留下了未完成的写入（" + dataSource
+                     + "-journal），须先由能写入它的程序打开一次来恢复";
         throw StoreError("无法读取梦境数据库" + quoted + "：" + reason + where);
     }
     if (!hasTable)

@@ -74,6 +74,11 @@ bool Database::busy() const
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
+bool Database::interruptedWrite() const
+{
+    return m_handle && sqlite3_extended_errcode(m_handle) == SQLITE_READONLY_ROLLBACK;
+}
+
 std::string Database::lastError() const
 {
     return m_handle ? sqlite3_errmsg(m_handle) : "";

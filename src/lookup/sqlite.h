@@ -32,6 +32,9 @@ public:
     std::string lastError() const;
     // The last call failed because another connection holds a lock on the file.
     bool busy() const;
+    // The last call met a write that another connection began and never finished (it left a
+    // hot journal), which a read-only connection may not roll back.
+    bool interruptedWrite() const;
 
 private:
     sqlite3 *m_handle = nullptr;

@@ -1,5 +1,6 @@
 #include "skin_frame.h"
 
+#include "native_position.h"
 #include "skin.h"
 
 #include <QAbstractButton>
@@ -7,6 +8,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLayout>
@@ -33,8 +35,8 @@ constexpr int kKeyboardMoveStep = 8;
 
 enum class TitleGlyph { System, Minimize, Close };
 
-// A title-bar button: a plain push button to the keyboard-less and to assistive tools, drawn
-// in the frame's colours.
+// A title-bar button: an ordinary push button to assistive tools, drawn in the frame's
+// colours. It never takes the focus, so the window's own tab order stays as it was.
 class TitleButton : public QAbstractButton
 {
 public:
@@ -298,6 +300,7 @@ void SkinFrame::setSkin(std::shared_ptr<const Skin> skin, const QString &styleSh
     // Flags before the style sheet: a window re-created under a style sheet hands its
     // controls the application's font instead of its own.
     setFrameless(m_window, true);
+    watchNativeWindow();
 
     const QMargins wanted = m_ownMargins + frameMargins();
     const QMargins current = m_window->contentsMargins();
@@ -320,6 +323,8 @@ void SkinFrame::release()
     if (m_keyboardMove)
         endKeyboardMove(true);
     m_window->removeEventFilter(this);
+    if (m_handle)
+        m_handle->removeEventFilter(this);
     m_window->setProperty(kSkinnedProperty, QVariant());
     setStyleSheetKeepingFonts(m_window, m_ownStyleSheet);
     setFrameless(m_window, false);
@@ -357,10 +362,22 @@ void SkinFrame::placeParts()
 
 bool SkinFrame::eventFilter(QObject *watched, QEvent *event)
 {
+    // Checked once the event has been handled, and not while a button may be moving the window.
+    const bool placeMayBeWrong =
+        event->type() == QEvent::Expose
+        || ((event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            && QGuiApplication::mouseButtons() == Qt::NoButton);
+    if (watched == m_handle && placeMayBeWrong && !m_positionCheckQueued) {
+        m_positionCheckQueued = true;
+        QMetaObject::invokeMethod(this, &SkinFrame::confirmPosition, Qt::QueuedConnection);
+    }
     if (watched == m_window) {
         switch (event->type()) {
         case QEvent::Resize:
             placeParts();
+            break;
+        case QEvent::WinIdChange:
+            watchNativeWindow();
             break;
         case QEvent::WindowTitleChange:
             setAccessibleName(m_window->windowTitle());
@@ -381,6 +398,31 @@ bool SkinFrame::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void SkinFrame::watchNativeWindow()
+{
+    QWindow *handle = m_window->windowHandle();
+    if (handle == m_handle)
+        return;
+    if (m_handle)
+        m_handle->removeEventFilter(this);
+    m_handle = handle;
+    if (m_handle)
+        m_handle->installEventFilter(this);
+}
+
+void SkinFrame::confirmPosition()
+{
+    m_positionCheckQueued = false;
+    // While the window manager frames a frameless window, Qt can catch it in passing at the
+    // screen's corner and keep believing so: assistive tools are then told the corner.
+    // Asking for the place the window really has makes the window system report it afresh.
+    if (!m_window || !m_handle || !m_window->isVisible() || m_window->isMinimized())
+        return;
+    const std::optional<QPoint> actual = nativeWindowPosition(m_handle);
+    if (actual && (*actual - m_handle->position()).manhattanLength() > 1)
+        m_handle->setPosition(*actual);
 }
 
 void SkinFrame::paintEvent(QPaintEvent *)

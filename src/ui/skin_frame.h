@@ -2,6 +2,7 @@
 
 #include <QMargins>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 
 class QAbstractButton;
 class QMenu;
+class QWindow;
 
 namespace somnara {
 
@@ -49,12 +51,15 @@ private:
     void setSkin(std::shared_ptr<const Skin> skin, const QString &styleSheet);
     void release();
     void placeParts();
+    void watchNativeWindow();
+    void confirmPosition();
     void showSystemMenu(const QPoint &globalPos);
     void startKeyboardMove();
     void endKeyboardMove(bool keep);
     void paintTitle(QPainter &painter, bool active);
 
     QWidget *m_window;
+    QPointer<QWindow> m_handle;
     std::shared_ptr<const Skin> m_skin;
     QString m_ownStyleSheet;
     QMargins m_ownMargins;
@@ -65,6 +70,7 @@ private:
     bool m_dragging = false;
     QPoint m_dragOffset;
     bool m_keyboardMove = false;
+    bool m_positionCheckQueued = false;
     QPoint m_moveStart;
 };
 

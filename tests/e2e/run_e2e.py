@@ -5,10 +5,15 @@
 
 One X server, window manager, D-Bus session and accessibility bus serve the whole run; each
 test starts the program in a folder of its own. Everything started is stopped at the end.
+A failing test leaves a screenshot in the artifacts folder.
+
+SOMNARA_E2E_TIMEOUT_SCALE=3 stretches every bounded wait on a very slow machine;
+SOMNARA_E2E_KEEP=1 keeps the run's folders (program output, traces) for a look afterwards.
 """
 
 import argparse
 import os
+import re
 import sys
 
 sys.dont_write_bytecode = True  # the suite runs from the source tree; leave nothing there
@@ -31,7 +36,8 @@ class Result(unittest.TextTestResult):
 
     def _keep_evidence(self, test):
         suite = suite_module.current()
-        name = test.id().split(".", 1)[-1]
+        # ImageMagick reads brackets and the like in a file name as options: keep it plain.
+        name = re.sub(r"[^A-Za-z0-9_.-]+", "_", test.id().split(".", 1)[-1]).strip("_")
         try:
             os.makedirs(suite.artifacts, exist_ok=True)
             shot = os.path.join(suite.artifacts, name + ".png")

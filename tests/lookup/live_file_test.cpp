@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,6 +84,17 @@ public:
     ~WritingProcess() { finish(); }
 
     bool locked() const { return m_locked; }
+
+    // Ends the writer as a crash would, in the middle of its write.
+    void kill()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        close(m_toChild);
+        m_pid = 0;
+    }
 
     // Lets the writer commit and waits for it; true when it committed.
     bool finish()
@@ -176,6 +188,43 @@ TEST_P(LockedFile, inWriteAheadLogModeReadsTheLastCommit)
 
 INSTANTIATE_TEST_SUITE_P(Modes, LockedFile, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "containment" : "exact"; });
+
+// A writer that crashed after its changes reached the file leaves a journal that only a
+// connection allowed to write may roll back: the lookup says so, and leaves the file and the
+// journal as they are.
+TEST(InterruptedWrite, isToldAndLeftAsItIs)
+{
+    auto rows = decoyRows();
+    for (int i = 0; i < 2000; ++i)
+        rows.push_back({"填充" + std::to_string(i), std::string(300, 'x')});
+    for (const bool connectedFirst : {false, true}) {
+        TempDir dir;
+        CurrentDir cwd(dir.path());
+        writeDreamDatabase(dir / "smra.mdb", rows);
+        DreamQuery query;
+        query.setConnectionString(std::string(kConnectionString));
+        if (connectedFirst)
+            lookUp(query, "猫", false);
+        {
+            WritingProcess writer(dir / "smra.mdb", "spill");
+            ASSERT_TRUE(writer.locked());
+            writer.kill();
+        }
+        const auto journal = dir / "smra.mdb-journal";
+        ASSERT_TRUE(std::filesystem::exists(journal));
+        const std::string databaseBytes = readBytes(dir / "smra.mdb");
+        const std::string journalBytes = readBytes(journal);
+
+        for (const bool containment : {false, true}) {
+            const Outcome outcome = lookUpOutcome(query, "猫", containment);
+            EXPECT_EQ(outcome.shown, std::nullopt);
+            EXPECT_NE(outcome.error.find("未完成的写入"), std::string::npos) << outcome.error;
+            EXPECT_NE(outcome.error.find("smra.mdb"), std::string::npos) << outcome.error;
+        }
+        EXPECT_EQ(readBytes(dir / "smra.mdb"), databaseBytes) << "connected first " << connectedFirst;
+        EXPECT_EQ(readBytes(journal), journalBytes) << "connected first " << connectedFirst;
+    }
+}
 
 // --- The file replaced between lookups -------------------------------------------------------
 

@@ -44,7 +44,6 @@ class Desktop:
             "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
             "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
             "LANG": "C.UTF-8",
-            "NO_AT_BRIDGE": "0",
         }
         if self.display:
             env["DISPLAY"] = self.display

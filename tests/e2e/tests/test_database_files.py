@@ -163,7 +163,7 @@ class DatabaseFiles(E2ETestCase):
         with open(program.database_path, "r+b") as f:  # the same file, new bytes
             f.write(random.Random(7).randbytes(size))
         window.look_up("狗")
-        self._error_box(program, "读取数据库失败")
+        self._error_box(program, "smra.mdb")  # the message names the file at fault
         self.assertEqual(window.memo(), "")
 
         with open(program.database_path, "r+b") as f:

@@ -27,7 +27,7 @@ CASES = [
     ("猫'狗", False, "Return", TEXT["猫'狗"]),         # an apostrophe is just a character
     ("水", False, "button", TEXT["水"]),                # line breaks survive
     (" 猫", False, "Return", ""),                       # blanks take part in the comparison
-    ("0%把", True, "Return", TEXT["100%把握"]),
+    ("1%握", True, "Return", TEXT["100%把握"]),      # % inside matches any run, as around it
 ]
 
 

@@ -3,8 +3,8 @@
 import os
 import signal
 
+from harness.databases import content_for
 from harness.suite import E2ETestCase
-from harness.wait import wait_until
 
 NOTICE = "软件已在运行中！"
 NOTICE_CAPTION = "提示"
@@ -40,9 +40,8 @@ class SingleCopy(E2ETestCase):
         # The first copy is as it was, and still answers.
         self.assertEqual((window.keyword(), window.memo()), (keyword, memo))
         self.assertEqual(first.boxes(), [])
-        window.enter_keyword("蛇")
-        self.x.key("Return")
-        wait_until(lambda: window.memo() != memo and window.memo(), 10, "a lookup in the first copy")
+        window.look_up("蛇")
+        window.wait_memo(content_for(first.database_path, "蛇").replace("\r\n", "\n"))
 
     def test_a_copy_started_after_one_was_killed_starts_normally(self):
         first = self.launch("killed")
