@@ -14,10 +14,14 @@ namespace somnara {
 std::optional<QPoint> nativeWindowPosition(QWindow *window)
 {
 #ifdef SOMNARA_HAVE_XCB
-    const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !window || !window->handle())
+    // Other platforms may answer as X11 too (offscreen does, for its GL) without a server.
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1StringView("xcb") || !window
+        || !window->handle())
         return std::nullopt;
-    xcb_connection_t *connection = x11->connection();
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection || xcb_connection_has_error(connection))
+        return std::nullopt;
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!screen)
         return std::nullopt;
