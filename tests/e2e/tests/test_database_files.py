@@ -115,8 +115,11 @@ class DatabaseFiles(E2ETestCase):
             ("half the file", _head_of(built, os.path.getsize(built) // 2),
              "无法读取梦境数据库“smra.mdb”"),
             ("no table Somnara", _other_table, "没有数据表 Somnara"),
-            ("truncated Access file", _head_of(jet, 6000), "文件已损坏或不完整"),
         ]
+        if os.path.exists(jet):
+            cases.append(("truncated Access file", _head_of(jet, 6000), "文件已损坏或不完整"))
+        else:
+            print(f"\n  note: {jet} is absent; the truncated Access file is not tried")
         for what, make, expected in cases:
             with self.subTest(what):
                 program = self.launch(f"damaged-{what}", database=make)
@@ -189,6 +192,8 @@ class DatabaseFiles(E2ETestCase):
 
     def test_lookups_in_an_access_file(self):
         jet = os.path.join(current().fixtures, "jet", "dreams.mdb")
+        if not os.path.exists(jet):
+            self.skipTest(f"the Access fixture {jet} is absent")
         rows = access_rows(jet)
         by_topic = {row["主题"]: _text(row["内容"]) for row in rows if row["主题"]}
         program = self.launch(database=jet)

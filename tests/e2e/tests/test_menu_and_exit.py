@@ -3,6 +3,7 @@
 from harness import a11y
 from harness.program import plain_caption as plain
 from harness.suite import E2ETestCase
+from harness.wait import WaitTimeout
 
 SITE = "官方网站"
 EXIT = "退出程序"
@@ -16,23 +17,36 @@ def footer_gap(window):
 
 
 class PopupMenu(E2ETestCase):
-    def _open_menu_items(self, program, point, log, walk=True):
+    def _open_menu_items(self, program, point, log, walk=True, close=True):
         """Opens the context menu at `point` and walks it with the Down key; returns the
         captions of the items in the order the keyboard meets them, once round. Without
-        `walk`, only the first item the keyboard reaches."""
+        `walk`, only the first item the keyboard reaches; without `close`, the menu stays open."""
         log.clear()
         self.x.click(*point, button=3)
         seen = []
         for _ in range(6 if walk else 1):
             self.x.key("Down")
             count = len(seen) + 1
-            log.wait_for(lambda e: len(log.focused_items(program.pid)) >= count, 10,
-                         "a menu item to take the focus")
+            try:
+                log.wait_for(lambda e: len(log.focused_items(program.pid)) >= count, 10,
+                             "a menu item to take the focus")
+            except WaitTimeout:
+                if seen:
+                    raise
+                # A right-click that lands while the previous menu is still closing opens
+                # nothing; ask once more.
+                print("\n  note: the menu did not open on the first right-click; clicking again")
+                self.x.key("Escape")
+                self.x.click(*point, button=3)
+                self.x.key("Down")
+                log.wait_for(lambda e: len(log.focused_items(program.pid)) >= count, 10,
+                             "a menu item to take the focus")
             seen = log.focused_items(program.pid)
             if len(seen) > 1 and seen[-1] == seen[0]:
                 seen.pop()
                 break
-        self.x.key("Escape")
+        if close:
+            self.x.key("Escape")
         return seen
 
     def test_right_click_opens_the_window_menu_or_the_edit_menu(self):
@@ -71,17 +85,11 @@ class PopupMenu(E2ETestCase):
                     items = self._open_menu_items(program, footer_gap(window), log)
                     self.assertEqual(items, [f"{SITE}(Y)", f"{EXIT}(Z)"])
             # Y chooses the site…
-            self.x.click(*footer_gap(window), button=3)
-            log.clear()
-            self.x.key("Down")
-            log.wait_for(lambda e: log.focused_items(program.pid), 10, "the menu to open")
+            self._open_menu_items(program, footer_gap(window), log, walk=False, close=False)
             self.x.key("y")
             program.wait_browser_calls(1)
             # …and Z the exit.
-            self.x.click(*footer_gap(window), button=3)
-            log.clear()
-            self.x.key("Down")
-            log.wait_for(lambda e: log.focused_items(program.pid), 10, "the menu to open")
+            self._open_menu_items(program, footer_gap(window), log, walk=False, close=False)
             self.x.key("z")
         self.assertEqual(program.wait_exit(), 0)
 
