@@ -1,5 +1,6 @@
 #include "skin_frame.h"
 
+#include "fonts.h"
 #include "native_position.h"
 #include "skin.h"
 
@@ -457,10 +458,7 @@ void SkinFrame::paintTitle(QPainter &painter, bool active)
     if (look.brushed)
         painter.fillRect(title, QBrush(brushedStreaks()));
 
-    QFont font = QApplication::font();
-    font.setPixelSize(12);
-    font.setBold(true);
-    painter.setFont(font);
+    painter.setFont(captionFont());
     painter.setPen(active ? look.caption : look.inactiveCaption);
     int left = title.left() + 6;
     if (!m_systemButton->isHidden())
@@ -471,9 +469,11 @@ void SkinFrame::paintTitle(QPainter &painter, bool active)
             right = std::min(right, button->x() - 4);
     }
     const QRect captionRect(left, title.top(), std::max(0, right - left), title.height());
-    const QString caption =
-        painter.fontMetrics().elidedText(m_window->windowTitle(), Qt::ElideRight, captionRect.width());
+    const QString caption = painter.fontMetrics().elidedText(m_window->windowTitle(),
+                                                             Qt::ElideRight, captionRect.width() - 1);
+    // Struck twice a pixel apart: a bold caption without loading a bold face at start-up.
     painter.drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter, caption);
+    painter.drawText(captionRect.translated(1, 0), Qt::AlignLeft | Qt::AlignVCenter, caption);
 }
 
 void SkinFrame::mousePressEvent(QMouseEvent *event)
