@@ -11,6 +11,10 @@
 #include <fstream>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace somnara {
 
 namespace {
@@ -69,7 +73,38 @@ long long dataVersion(const sqlite::Database &db)
     return version.step() ? version.integer(0) : 0;
 }
 
+// The header's read and write versions are 2 once the file is in write-ahead-log mode.
+bool writeAheadLogged(const std::string &path)
+{
+    std::ifstream file(std::filesystem::u8path(path), std::ios::binary);
+    std::array<char, 20> head{};
+    file.read(head.data(), head.size());
+    return file.gcount() == static_cast<std::streamsize>(head.size())
+           && (head[18] == 2 || head[19] == 2);
+}
+
 } // namespace
+
+std::optional<DreamStore::FileStamp> DreamStore::stampOf(const std::string &path)
+{
+    std::error_code ec;
+    const auto fsPath = std::filesystem::u8path(path);
+    FileStamp stamp;
+#ifndef _WIN32
+    struct stat status = {};
+    if (::stat(fsPath.c_str(), &status) != 0)
+        return std::nullopt;
+    stamp.device = static_cast<std::uintmax_t>(status.st_dev);
+    stamp.inode = static_cast<std::uintmax_t>(status.st_ino);
+#endif
+    stamp.size = std::filesystem::file_size(fsPath, ec);
+    if (ec)
+        return std::nullopt;
+    stamp.written = std::filesystem::last_write_time(fsPath, ec);
+    if (ec)
+        return std::nullopt;
+    return stamp;
+}
 
 DreamStore::DreamStore(sqlite::Database db, FileFormat format)
     : m_db(std::move(db)), m_format(format), m_topicsIndexed(hasTopicIndex(m_db)),
@@ -79,6 +114,14 @@ DreamStore::DreamStore(sqlite::Database db, FileFormat format)
 
 bool DreamStore::changedSinceOpened() const
 {
+    if (!m_path.empty()) {
+        // As a connection that locks the file does, keep reading the file that was opened when
+        // another is renamed over it or it is removed; notice only that file being rewritten.
+        const auto now = stampOf(m_path);
+        return !m_stamp
+               || (now && now->device == m_stamp->device && now->inode == m_stamp->inode
+                   && now != m_stamp);
+    }
     try {
         return dataVersion(m_db) != m_dataVersion;
     } catch (const StoreError &) {
@@ -172,10 +215,19 @@ std::unique_ptr<DreamStore> DreamStore::open(const std::string &dataSource)
         break;
     }
 
+    // In write-ahead-log mode even a reading connection creates the log and its index beside
+    // the file. With no log there, no writer is at work and every commit is in the file
+    // itself: read it as it stands, creating nothing, and watch it for changes ourselves. With
+    // a log there, a writer is at work (or was stopped) and its commits are in that log.
+    const bool asItStands = writeAheadLogged(dataSource)
+                            && !std::filesystem::exists(std::filesystem::u8path(dataSource + "-wal"));
+    const auto stamp = asItStands ? stampOf(dataSource) : std::nullopt;
+
     sqlite::Database db;
     bool hasTable = false;
     try {
-        db = sqlite::Database::openReadOnly(dataSource);
+        db = asItStands ? sqlite::Database::openImmutable(dataSource)
+                        : sqlite::Database::openReadOnly(dataSource);
         // A lookup reads a handful of pages, which the system caches anyway; SQLite's own cache
         // needs little more than the upper levels of the trees, so it is held at 1 MiB instead
         // of growing towards its default 2 MB over the first few hundred lookups.
@@ -197,7 +249,12 @@ std::unique_ptr<DreamStore> DreamStore::open(const std::string &dataSource)
     }
     if (!hasTable)
         throw StoreError(quoted + "不是梦境数据库：其中没有数据表 Somnara" + where);
-    return std::unique_ptr<DreamStore>(new DreamStore(std::move(db), FileFormat::SQLite));
+    std::unique_ptr<DreamStore> store(new DreamStore(std::move(db), FileFormat::SQLite));
+    if (asItStands) {
+        store->m_path = dataSource;
+        store->m_stamp = stamp;
+    }
+    return store;
 }
 
 } // namespace somnara

@@ -2,7 +2,10 @@
 
 #include "sqlite.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,12 +51,26 @@ public:
     bool changedSinceOpened() const;
 
 private:
+    // Which file a path names, its size and its time of last write: a file read as it
+    // stands is watched by these.
+    struct FileStamp
+    {
+        std::uintmax_t device = 0; // device and inode stay 0 where the system has none
+        std::uintmax_t inode = 0;
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type written;
+        bool operator==(const FileStamp &) const = default;
+    };
+    static std::optional<FileStamp> stampOf(const std::string &path);
+
     DreamStore(sqlite::Database db, FileFormat format);
 
     sqlite::Database m_db;
     FileFormat m_format;
     bool m_topicsIndexed = false;
     long long m_dataVersion = 0;
+    std::string m_path;                    // set when the file is read as it stands
+    std::optional<FileStamp> m_stamp;
 };
 
 } // namespace somnara

@@ -4,6 +4,9 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace somnara::sqlite {
@@ -18,6 +21,33 @@ namespace {
         message += sqlite3_errmsg(db);
     }
     throw StoreError(message);
+}
+
+// A file name as an SQLite URI: absolute, with forward slashes, and every byte that is not
+// plainly part of a path escaped, so that a '?', '#' or '%' in a folder's name stays in it.
+std::string fileUri(const std::string &path)
+{
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(std::filesystem::u8path(path), ec);
+    const auto generic = ec ? std::filesystem::u8path(path).generic_u8string()
+                            : absolute.generic_u8string();
+    std::string uri = "file://";
+    if (generic.empty() || generic.front() != u8'/')
+        uri += '/'; // a drive letter: file:///C:/…
+    static constexpr char hex[] = "0123456789ABCDEF";
+    for (const auto ch : generic) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+                           || (c >= '0' && c <= '9') || (c != 0 && std::strchr("/-._~:", c));
+        if (plain) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 0xf];
+        }
+    }
+    return uri;
 }
 
 } // namespace
@@ -40,8 +70,18 @@ Database &Database::operator=(Database &&other) noexcept
 
 Database Database::openReadOnly(const std::string &path)
 {
+    return open(path, SQLITE_OPEN_READONLY);
+}
+
+Database Database::openImmutable(const std::string &path)
+{
+    return open(fileUri(path) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+}
+
+Database Database::open(const std::string &name, int flags)
+{
     sqlite3 *handle = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
     Database db(handle);
     if (rc != SQLITE_OK)
         fail(handle, "无法打开数据库文件");

@@ -23,6 +23,9 @@ public:
 
     // Read-only and never creating anything: the file is data we must not touch.
     static Database openReadOnly(const std::string &path);
+    // Read-only, taking the file as it stands: no locks, no journal or log read beside it, and
+    // no notice of changes, which the caller must watch for itself.
+    static Database openImmutable(const std::string &path);
     static Database openMemory();
 
     sqlite3 *handle() const { return m_handle; }
@@ -37,6 +40,8 @@ public:
     bool interruptedWrite() const;
 
 private:
+    static Database open(const std::string &name, int flags);
+
     sqlite3 *m_handle = nullptr;
 };
 

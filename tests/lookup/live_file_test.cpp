@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +187,28 @@ TEST_P(LockedFile, inWriteAheadLogModeReadsTheLastCommit)
     EXPECT_EQ(after.shown, "写入后的解释");
 }
 
+// A file kept in write-ahead-log mode is read as it stands while no writer is at work; a writer
+// that then comes and goes leaves its commit in the file, and the next lookup sees it.
+TEST_P(LockedFile, keptInWriteAheadLogModeReadsTheLastCommit)
+{
+    const bool containment = GetParam();
+    switchToWriteAheadLog(dir / "smra.mdb");
+    query.open();
+    ASSERT_EQ(contentOf(query), "父母的解释");
+    WritingProcess writer(dir / "smra.mdb", "wal");
+    ASSERT_TRUE(writer.locked());
+
+    const Outcome during = lookUpOutcome(query, "猫", containment);
+    EXPECT_EQ(during.error, "");
+    EXPECT_EQ(during.shown, "猫的解释");
+
+    ASSERT_TRUE(writer.finish());
+    ASSERT_FALSE(std::filesystem::exists(dir / "smra.mdb-wal")) << "the writer left its log";
+    const Outcome after = lookUpOutcome(query, "猫", containment);
+    EXPECT_EQ(after.error, "");
+    EXPECT_EQ(after.shown, "写入后的解释");
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, LockedFile, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "containment" : "exact"; });
 
@@ -253,16 +276,24 @@ struct Replacement
     const char *errorPart;
 };
 
-class ReplacedFile : public ::testing::TestWithParam<Replacement>
+void PrintTo(const Replacement &replacement, std::ostream *os)
+{
+    *os << replacement.name;
+}
+
+// The second parameter puts the first file in write-ahead-log mode, which is read as it stands.
+class ReplacedFile : public ::testing::TestWithParam<std::tuple<Replacement, bool>>
 {
 };
 
 TEST_P(ReplacedFile, betweenLookupsGivesAnAnswerOrAClearMessage)
 {
-    const Replacement &c = GetParam();
+    const auto &[c, writeAheadLog] = GetParam();
     TempDir dir;
     CurrentDir cwd(dir.path());
     writeDreamDatabase(dir / "smra.mdb", decoyRows());
+    if (writeAheadLog)
+        switchToWriteAheadLog(dir / "smra.mdb");
     DreamQuery query;
     query.setConnectionString(std::string(kConnectionString));
     lookUp(query, "猫", false);
@@ -281,7 +312,7 @@ TEST_P(ReplacedFile, betweenLookupsGivesAnAnswerOrAClearMessage)
 
 INSTANTIATE_TEST_SUITE_P(
     Replacements, ReplacedFile,
-    ::testing::Values(
+    ::testing::Combine(::testing::Values(
         // The connection keeps the file it opened: a file renamed over it, or its removal, is
         // seen only by the next start of the program.
         Replacement{"renamedOver",
@@ -308,6 +339,10 @@ INSTANTIATE_TEST_SUITE_P(
                         writeBytes(dir / "smra.mdb", otherDictionary(dir).substr(0, 4096 * 3));
                     },
                     std::nullopt, "malformed"}),
-    [](const auto &info) { return std::string(info.param.name); });
+                       ::testing::Bool()),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name)
+               + (std::get<1>(info.param) ? "_writeAheadLog" : "_rollbackJournal");
+    });
 
 } // namespace

@@ -349,27 +349,55 @@ TEST(OpenStore, failedStatementLeavesTheQueryClosedAndTheNextOneWorks)
     EXPECT_EQ(contentOf(query), "猫的解释");
 }
 
+// A file in write-ahead-log mode too: SQLite would create its log and the log's index beside it
+// even for a reading connection.
 TEST(OpenStore, neverWritesTheFileOrBesideIt)
 {
-    TempDir dir;
-    CurrentDir cwd(dir.path());
-    writeDreamDatabase(dir / "smra.mdb", decoyRows());
-    const std::string before = readBytes(dir / "smra.mdb");
-    {
-        DreamQuery query;
-        query.setConnectionString(std::string(kConnectionString));
-        query.setSql(std::string(kStartStatement));
-        query.open();
-        for (const char *keyword : {"猫", "'", "%", ""}) {
-            lookUp(query, keyword, false);
-            lookUp(query, keyword, true);
+    for (const bool writeAheadLog : {false, true}) {
+        SCOPED_TRACE(writeAheadLog ? "write-ahead log" : "rollback journal");
+        TempDir dir;
+        CurrentDir cwd(dir.path());
+        writeDreamDatabase(dir / "smra.mdb", decoyRows());
+        if (writeAheadLog)
+            switchToWriteAheadLog(dir / "smra.mdb");
+        const std::string before = readBytes(dir / "smra.mdb");
+        {
+            DreamQuery query;
+            query.setConnectionString(std::string(kConnectionString));
+            query.setSql(std::string(kStartStatement));
+            query.open();
+            EXPECT_EQ(contentOf(query), "父母的解释");
+            for (const char *keyword : {"猫", "'", "%", ""}) {
+                lookUp(query, keyword, false);
+                lookUp(query, keyword, true);
+            }
+            lookUp(query, "猫", false);
+            EXPECT_EQ(contentOf(query), "猫的解释");
+            std::vector<std::string> beside;
+            for (const auto &entry : std::filesystem::directory_iterator(dir.path())) {
+                if (entry.path().filename() != "smra.mdb")
+                    beside.push_back(entry.path().filename().string());
+            }
+            EXPECT_EQ(beside, std::vector<std::string>{}) << "files appeared beside the database";
         }
-        int files = 0;
-        for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
-            files += entry.path().filename() == "smra.mdb" ? 0 : 1;
-        EXPECT_EQ(files, 0) << "a file appeared beside the database";
+        EXPECT_EQ(readBytes(dir / "smra.mdb"), before);
     }
-    EXPECT_EQ(readBytes(dir / "smra.mdb"), before);
+}
+
+// Such a file is opened by a URI, in which these characters of a folder's name mean otherwise.
+TEST(OpenStore, writeAheadLogFileInAFolderNamedWithUriCharacters)
+{
+    TempDir dir;
+    const auto folder = dir / "梦 #1?a=b%20&c";
+    std::filesystem::create_directory(folder);
+    CurrentDir cwd(folder);
+    writeDreamDatabase(folder / "smra.mdb", decoyRows());
+    switchToWriteAheadLog(folder / "smra.mdb");
+    DreamQuery query;
+    query.setConnectionString(std::string(kConnectionString));
+    lookUp(query, "猫", false);
+    EXPECT_EQ(contentOf(query), "猫的解释");
+    EXPECT_FALSE(std::filesystem::exists(folder / "smra.mdb-shm"));
 }
 
 TEST(OpenStore, resultWithoutTheContentColumnHasNoSuchField)

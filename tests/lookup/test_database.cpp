@@ -61,6 +61,19 @@ void writeDreamDatabase(const std::filesystem::path &file, const std::vector<Row
     sqlite3_close(db);
 }
 
+void switchToWriteAheadLog(const std::filesystem::path &file)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(file.string().c_str(), &db) != SQLITE_OK
+        || sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("cannot switch " + file.string() + " to write-ahead logging");
+    }
+    sqlite3_close(db);
+    if (std::filesystem::exists(file.string() + "-wal"))
+        throw std::runtime_error("the log of " + file.string() + " outlived its last connection");
+}
+
 std::vector<Row> decoyRows()
 {
     return {

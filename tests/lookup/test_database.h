@@ -34,6 +34,10 @@ struct Row
 void writeDreamDatabase(const std::filesystem::path &file, const std::vector<Row> &rows,
                         bool caseless = true);
 
+// Puts the file in write-ahead-log mode for good, as tools that edit a database may; closing
+// the last connection leaves no log beside it.
+void switchToWriteAheadLog(const std::filesystem::path &file);
+
 // The rows that show most faults: NULL and empty topics, wildcards and quotes among them.
 std::vector<Row> decoyRows();
 
