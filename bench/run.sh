@@ -4,7 +4,7 @@
 #   bench/run.sh BUILD-DIR
 #
 # The tables are written once into BUILD-DIR/tables and reused; the raw results and the table
-# go to BUILD-DIR/bench-results. REPETITIONS (default 10) and ROUNDS (default 20) may be set in
+# go to BUILD-DIR/bench-results. REPETITIONS (default 10) and ROUNDS (default 30) may be set in
 # the environment for a quicker or a steadier run.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -13,7 +13,7 @@ BIN=$BUILD/bench
 TABLES=$BUILD/tables
 OUT=$BUILD/bench-results
 REPETITIONS=${REPETITIONS:-10}
-ROUNDS=${ROUNDS:-20}
+ROUNDS=${ROUNDS:-30}
 JET_FILE=$(cd "$HERE/../.." && pwd)/shared/fixtures/jet/big.mdb
 
 mkdir -p "$OUT"
