@@ -37,6 +37,18 @@ private:
     QPointer<QMenu> m_menu;
 };
 
+class DoubleClickFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        return event->type() == QEvent::MouseButtonDblClick && qobject_cast<QMenu *>(watched);
+    }
+};
+
 } // namespace
 
 void setPopupMenu(QWidget *control, QMenu *menu)
@@ -55,6 +67,15 @@ void acceptShiftF10(QWidget *window)
         QContextMenuEvent request(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
         QApplication::sendEvent(target, &request);
     });
+}
+
+void keepMenusOpenOnDoubleClick()
+{
+    static QPointer<DoubleClickFilter> filter;
+    if (!filter && qApp) {
+        filter = new DoubleClickFilter(qApp);
+        qApp->installEventFilter(filter);
+    }
 }
 
 } // namespace somnara::ContextMenu

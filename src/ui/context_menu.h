@@ -14,4 +14,10 @@ void setPopupMenu(QWidget *control, QMenu *menu);
 // Lets Shift+F10 ask `window`'s focused control for its context menu, as the menu key does.
 void acceptShiftF10(QWidget *window);
 
+// Where a context menu opens on the press, a second press soon after the first is also a
+// double-click, which reaches the menu that press has just opened; the menu takes it for a
+// click and closes at once, so the second right-click seems lost. No menu of the program
+// has a use for double-clicks: from now on, menus do not receive them.
+void keepMenusOpenOnDoubleClick();
+
 } // namespace somnara::ContextMenu

@@ -212,6 +212,7 @@ void TMain::createPopupMenu()
     for (QWidget *owner : menuOwners)
         ContextMenu::setPopupMenu(owner, PopupMenu1);
     ContextMenu::acceptShiftF10(this);
+    ContextMenu::keepMenusOpenOnDoubleClick();
 }
 
 bool TMain::eventFilter(QObject *watched, QEvent *event)

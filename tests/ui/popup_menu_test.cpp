@@ -3,10 +3,14 @@
 #include "popup_menu.h"
 #include "window_fixture.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QLocale>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -257,6 +261,49 @@ private slots:
         QCOMPARE(siteSpy.count(), exit ? 0 : 1);
         QCOMPARE(opened.size(), exit ? 0 : 1);
         QCOMPARE(window->isVisible(), !exit); // exit closes the window at once
+    }
+
+    // Where a right press opens a menu, a second right-click soon after the menu was closed is
+    // also a double-click, delivered to the menu that its press has just opened again. Each
+    // menu the window can open must stay open through it.
+    void menuOpenedByAPressSurvivesTheDoubleClickThatFollows_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("windowMenu");
+        QTest::newRow("window menu, footer") << "Panel2" << true;
+        QTest::newRow("window menu, button") << "Button1" << true;
+        QTest::newRow("edit menu, keyword box") << "Edit1" << false;
+        QTest::newRow("edit menu, memo") << "DBMemo1" << false;
+    }
+
+    void menuOpenedByAPressSurvivesTheDoubleClickThatFollows()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, windowMenu);
+        WindowFixture fixture;
+        auto window = fixture.makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto *target = window->findChild<QWidget *>(control);
+        QVERIFY(target);
+        if (auto *scrollArea = qobject_cast<QAbstractScrollArea *>(target))
+            target = scrollArea->viewport();
+        const QPoint local = target->rect().center();
+        const QPoint global = target->mapToGlobal(local);
+
+        QContextMenuEvent request(QContextMenuEvent::Mouse, local, global);
+        QApplication::sendEvent(target, &request);
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(menu == window->PopupMenu1, windowMenu);
+
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, menu->mapFromGlobal(global),
+                                QPointF(global), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(menu, &doubleClick);
+        QVERIFY(menu->isVisible());
+        QCOMPARE(QApplication::activePopupWidget(), menu);
+        menu->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
     }
 };
 
