@@ -219,8 +219,8 @@ std::unique_ptr<DreamStore> DreamStore::open(const std::string &dataSource)
     // the file. With no log there, no writer is at work and every commit is in the file
     // itself: read it as it stands, creating nothing, and watch it for changes ourselves. With
     // a log there, a writer is at work (or was stopped) and its commits are in that log.
-    const bool asItStands = writeAheadLogged(dataSource)
-                            && !std::filesystem::exists(std::filesystem::u8path(dataSource + "-wal"));
+    const auto log = std::filesystem::u8path(dataSource + "-wal");
+    const bool asItStands = writeAheadLogged(dataSource) && !std::filesystem::exists(log);
     const auto stamp = asItStands ? stampOf(dataSource) : std::nullopt;
 
     sqlite::Database db;

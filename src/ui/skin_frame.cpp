@@ -469,9 +469,9 @@ void SkinFrame::paintTitle(QPainter &painter, bool active)
             right = std::min(right, button->x() - 4);
     }
     const QRect captionRect(left, title.top(), std::max(0, right - left), title.height());
-    const QString caption = painter.fontMetrics().elidedText(m_window->windowTitle(),
-                                                             Qt::ElideRight, captionRect.width() - 1);
     // Struck twice a pixel apart: a bold caption without loading a bold face at start-up.
+    const QString caption = painter.fontMetrics().elidedText(
+        m_window->windowTitle(), Qt::ElideRight, captionRect.width() - 1);
     painter.drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter, caption);
     painter.drawText(captionRect.translated(1, 0), Qt::AlignLeft | Qt::AlignVCenter, caption);
 }
