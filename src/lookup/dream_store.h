@@ -69,7 +69,7 @@ private:
     FileFormat m_format;
     bool m_topicsIndexed = false;
     long long m_dataVersion = 0;
-    std::string m_path;                    // set when the file is read as it stands
+    std::string m_path; // set when the file is read as it stands
     std::optional<FileStamp> m_stamp;
 };
 

@@ -7,7 +7,6 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QImage>
