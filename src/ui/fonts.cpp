@@ -78,9 +78,4 @@ QFont linkFont()
     return font(QStringLiteral("宋体"), 12);
 }
 
-QFont captionFont()
-{
-    return font(QStringLiteral("宋体"), 12);
-}
-
 } // namespace somnara

@@ -457,7 +457,8 @@ void SkinFrame::paintTitle(QPainter &painter, bool active)
     if (look.brushed)
         painter.fillRect(title, QBrush(brushedStreaks()));
 
-    painter.setFont(captionFont());
+    // The body face, which the window has loaded already: a caption costs no face of its own.
+    painter.setFont(bodyFont());
     painter.setPen(active ? look.caption : look.inactiveCaption);
     int left = title.left() + 6;
     if (!m_systemButton->isHidden())
