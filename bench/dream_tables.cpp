@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -239,6 +241,24 @@ std::vector<std::string> sampleTopics(const std::filesystem::path &table, size_t
     sqlite3_finalize(query);
     sqlite3_close(db);
     return topics;
+}
+
+std::optional<BenchArguments> readBenchArguments(int argc, char **argv, const char *program)
+{
+    BenchArguments arguments;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--tables=", 9) == 0)
+            arguments.tables = argv[i] + 9;
+        else if (std::strncmp(argv[i], "--repetitions=", 14) == 0)
+            arguments.repetitions = std::max(1, std::atoi(argv[i] + 14));
+        else
+            arguments.rest.push_back(argv[i]);
+    }
+    if (arguments.tables.empty()) {
+        std::cerr << "usage: " << program << " --tables=DIR [--repetitions=N] [benchmark flags]\n";
+        return std::nullopt;
+    }
+    return arguments;
 }
 
 } // namespace somnara::bench

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,16 @@ std::vector<std::string> gb2312Hanzi();
 
 // `count` of the table's topics, taken at rows spread evenly over it, for runs of lookups.
 std::vector<std::string> sampleTopics(const std::filesystem::path &table, size_t count);
+
+// What the in-process benchmarks are told ahead of Google Benchmark's own flags.
+struct BenchArguments
+{
+    std::filesystem::path tables; // --tables=DIR, required
+    int repetitions = 10;         // --repetitions=N
+    std::vector<char *> rest;     // the program's name and every other flag
+};
+
+// Reads the arguments of `program`; prints its usage and gives nullopt when --tables is missing.
+std::optional<BenchArguments> readBenchArguments(int argc, char **argv, const char *program);
 
 } // namespace somnara::bench

@@ -21,7 +21,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -146,22 +145,13 @@ void tenThousandLookups(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    int repetitions = 10;
-    std::vector<char *> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--tables=", 9) == 0)
-            tables = argv[i] + 9;
-        else if (std::strncmp(argv[i], "--repetitions=", 14) == 0)
-            repetitions = std::max(1, std::atoi(argv[i] + 14));
-        else
-            rest.push_back(argv[i]);
-    }
-    if (tables.empty()) {
-        std::cerr << "usage: somnara-window-bench --tables=DIR [--repetitions=N] [benchmark flags]\n";
+    auto arguments = readBenchArguments(argc, argv, "somnara-window-bench");
+    if (!arguments)
         return 2;
-    }
-    ensureTables(tables);
-    tables = std::filesystem::absolute(tables);
+    const int repetitions = arguments->repetitions;
+    std::vector<char *> &rest = arguments->rest;
+    ensureTables(arguments->tables);
+    tables = std::filesystem::absolute(arguments->tables);
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

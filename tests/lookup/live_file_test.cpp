@@ -1,5 +1,6 @@
 // The database file changing under a running program: another process writing it, or the file
 // replaced between lookups. Each ends in a clear message or a plain answer, never a hang.
+#include "decoy_folder.h"
 #include "dream_lookup.h"
 #include "dream_query.h"
 #include "store_error.h"
@@ -23,11 +24,6 @@ using namespace somnara;
 using namespace somnara::test;
 
 namespace {
-
-std::optional<std::string> contentOf(const DreamQuery &query)
-{
-    return query.value(query.fieldIndex("内容"));
-}
 
 // What a lookup gives: the interpretation shown (nullopt for none), or the error's words.
 struct Outcome
@@ -115,19 +111,8 @@ private:
     bool m_locked = false;
 };
 
-class LockedFile : public ::testing::TestWithParam<bool>
+class LockedFile : public DecoyFolderTest, public ::testing::WithParamInterface<bool>
 {
-protected:
-    void SetUp() override
-    {
-        writeDreamDatabase(dir / "smra.mdb", decoyRows());
-        query.setConnectionString(std::string(kConnectionString));
-        query.setSql(std::string(kStartStatement));
-    }
-
-    TempDir dir;
-    CurrentDir cwd{dir.path()};
-    DreamQuery query;
 };
 
 TEST_P(LockedFile, beforeTheFirstConnectionGivesAClearMessageThenTheWritersData)

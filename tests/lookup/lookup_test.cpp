@@ -1,3 +1,4 @@
+#include "decoy_folder.h"
 #include "dream_lookup.h"
 #include "dream_query.h"
 #include "dream_store.h"
@@ -23,24 +24,8 @@ using namespace somnara::test;
 
 namespace {
 
-std::optional<std::string> contentOf(const DreamQuery &query)
+class LookupTest : public DecoyFolderTest
 {
-    return query.value(query.fieldIndex("内容"));
-}
-
-class LookupTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        writeDreamDatabase(dir / "smra.mdb", decoyRows());
-        query.setConnectionString(std::string(kConnectionString));
-        query.setSql(std::string(kStartStatement));
-    }
-
-    TempDir dir;
-    CurrentDir cwd{dir.path()};
-    DreamQuery query;
 };
 
 struct LookupCase

@@ -1,5 +1,7 @@
 #include "test_database.h"
 
+#include "dream_query.h"
+
 #include <sqlite3.h>
 
 #include <fstream>
@@ -114,6 +116,11 @@ CurrentDir::~CurrentDir()
 {
     std::error_code ec;
     std::filesystem::current_path(m_previous, ec);
+}
+
+std::optional<std::string> contentOf(const DreamQuery &query)
+{
+    return query.value(query.fieldIndex("内容"));
 }
 
 } // namespace somnara::test

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace somnara {
+class DreamQuery;
+}
+
 namespace somnara::test {
 
 // A fresh folder under the system's temporary directory, removed with the object.
@@ -53,5 +57,8 @@ public:
 private:
     std::filesystem::path m_previous;
 };
+
+// The 内容 of the row a query shows; nullopt when it shows none or the field is NULL.
+std::optional<std::string> contentOf(const DreamQuery &query);
 
 } // namespace somnara::test
